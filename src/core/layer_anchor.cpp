@@ -1,0 +1,1 @@
+// Keeps a subsystem library non-empty while it is being built up.

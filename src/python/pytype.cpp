@@ -1,0 +1,52 @@
+#include "python/pytype.hpp"
+
+#include <vector>
+
+namespace kpy {
+
+bool add_class_impl(PyObject* module, const ClassSpec& spec, std::size_t basicsize, destructor dealloc,
+                    PyTypeObject*& cache) {
+    if (!cache) {
+        std::vector<PyType_Slot> slots;
+        slots.push_back({Py_tp_dealloc, reinterpret_cast<void*>(dealloc)});
+        slots.push_back({Py_tp_doc, const_cast<char*>(spec.doc)});
+        if (spec.methods) slots.push_back({Py_tp_methods, spec.methods});
+        if (spec.getset) slots.push_back({Py_tp_getset, spec.getset});
+        if (spec.repr) slots.push_back({Py_tp_repr, reinterpret_cast<void*>(spec.repr)});
+        if (spec.len) slots.push_back({Py_sq_length, reinterpret_cast<void*>(spec.len)});
+        if (spec.richcompare) slots.push_back({Py_tp_richcompare, reinterpret_cast<void*>(spec.richcompare)});
+        if (spec.ctor_tuple) slots.push_back({Py_tp_new, reinterpret_cast<void*>(spec.ctor_tuple)});
+        slots.push_back({0, nullptr});
+
+        unsigned int flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
+        if (!spec.ctor_tuple) flags |= Py_TPFLAGS_DISALLOW_INSTANTIATION;
+        PyType_Spec ts{spec.name, static_cast<int>(basicsize), 0, flags, slots.data()};
+        PyObject* t = PyType_FromSpec(&ts);
+        if (!t) return false;
+        auto* tp = reinterpret_cast<PyTypeObject*>(t);
+        // A bare type name would leave __module__ as "builtins"; introspection
+        // and pickling need the real module. The type is immutable from Python,
+        // so the entry goes straight into its dictionary.
+        Ref mod = Ref::steal(PyUnicode_FromString("kestrin"));
+        if (!mod || PyDict_SetItemString(tp->tp_dict, "__module__", mod.get()) < 0) {
+            Py_DECREF(t);
+            return false;
+        }
+        // Calling the class goes through the fast path with keywords.
+        if (spec.ctor) tp->tp_vectorcall = spec.ctor;
+        PyType_Modified(tp);
+        cache = tp;
+    }
+    return PyModule_AddObjectRef(module, spec.name, reinterpret_cast<PyObject*>(cache)) == 0;
+}
+
+PyObject* add_function(PyObject* module, PyMethodDef* def) {
+    Ref name = Ref::steal(PyUnicode_FromString("kestrin"));
+    if (!name) return nullptr;
+    Ref f = Ref::steal(PyCFunction_NewEx(def, nullptr, name.get()));
+    if (!f) return nullptr;
+    if (PyModule_AddObjectRef(module, def->ml_name, f.get()) < 0) return nullptr;
+    return f.get();
+}
+
+}  // namespace kpy
