@@ -1,5 +1,7 @@
 #include "python/pytype.hpp"
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace kpy {
@@ -20,18 +22,16 @@ bool add_class_impl(PyObject* module, const ClassSpec& spec, std::size_t basicsi
 
         unsigned int flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
         if (!spec.ctor_tuple) flags |= Py_TPFLAGS_DISALLOW_INSTANTIATION;
-        PyType_Spec ts{spec.name, static_cast<int>(basicsize), 0, flags, slots.data()};
+        // Created under the dotted name so that __module__ is "kestrin" (a bare
+        // name would leave it "builtins", breaking introspection and pickling);
+        // the type's own name is then the bare class name, which points into
+        // the same stored string, so messages and reprs show "QField2D".
+        const std::string dotted = std::string("kestrin.") + spec.name;
+        PyType_Spec ts{dotted.c_str(), static_cast<int>(basicsize), 0, flags, slots.data()};
         PyObject* t = PyType_FromSpec(&ts);
         if (!t) return false;
         auto* tp = reinterpret_cast<PyTypeObject*>(t);
-        // A bare type name would leave __module__ as "builtins"; introspection
-        // and pickling need the real module. The type is immutable from Python,
-        // so the entry goes straight into its dictionary.
-        Ref mod = Ref::steal(PyUnicode_FromString("kestrin"));
-        if (!mod || PyDict_SetItemString(tp->tp_dict, "__module__", mod.get()) < 0) {
-            Py_DECREF(t);
-            return false;
-        }
+        tp->tp_name = std::strrchr(tp->tp_name, '.') + 1;
         // Calling the class goes through the fast path with keywords.
         if (spec.ctor) tp->tp_vectorcall = spec.ctor;
         PyType_Modified(tp);
