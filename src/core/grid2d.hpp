@@ -1,6 +1,7 @@
 #pragma once
 // Periodic 2D grid helpers shared by the fields and the finite-difference
 // kernels. Vertex (i, j) lives at flat index i*ny + j (x slow, y fast).
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -18,10 +19,36 @@ inline std::size_t checked_storage(std::uint64_t nx, std::uint64_t ny, std::uint
     return static_cast<std::size_t>(n * comps);
 }
 
-// Five-point Laplacian at one vertex; the order of the additions is fixed so
-// that every implementation of the stencil rounds identically.
+// Numerator of the five-point Laplacian, ((((ip + im) + jp) + jm) - 4c). The
+// order of the additions is fixed so that every implementation of the
+// stencil rounds identically. T is double or a vector of doubles whose lanes
+// are independent vertices.
+template <class T>
+inline T lap5_sum(T c, T ip, T im, T jp, T jm) {
+    return ip + im + jp + jm - 4.0 * c;
+}
+
+// Five-point Laplacian at one vertex.
 inline double lap5(double c, double ip, double im, double jp, double jm, double dx2) {
-    return (ip + im + jp + jm - 4.0 * c) / dx2;
+    return lap5_sum(c, ip, im, jp, jm) / dx2;
+}
+
+// Calls f(k, kip, kim, kjp, kjm) for every vertex in flat order with the flat
+// indices of the vertex and of its periodic neighbours (i+1, j), (i-1, j),
+// (i, j+1), (i, j-1). Only the first and last row and column wrap; the
+// interior needs no modulo. Grids of one row or column are their own
+// neighbours.
+template <class F>
+inline void for_each_periodic_vertex(std::uint64_t nx, std::uint64_t ny, F&& f) {
+    if (nx == 0 || ny == 0) return;
+    for (std::uint64_t i = 0; i < nx; ++i) {
+        const std::size_t row = i * ny;
+        const std::size_t rp = (i + 1 == nx ? 0 : i + 1) * ny;
+        const std::size_t rm = (i == 0 ? nx - 1 : i - 1) * ny;
+        f(row, rp, rm, row + (ny > 1 ? 1 : 0), row + ny - 1);
+        for (std::size_t j = 1; j + 1 < ny; ++j) f(row + j, rp + j, rm + j, row + j + 1, row + j - 1);
+        if (ny > 1) f(row + ny - 1, rp + ny - 1, rm + ny - 1, row, row + ny - 2);
+    }
 }
 
 // First-order upwind (u . grad) f at one vertex.

@@ -1,1 +1,0 @@
-// Keeps a subsystem library non-empty while it is being built up.
