@@ -40,7 +40,8 @@ namespace {
 // winds by pi * w round the plaquette, w the sum over its flipped edges of +1
 // (far end below zero) or -1 (far end above).
 
-// Bit j of the row that holds bit j+1 of `row` (words[k] and words[k+1]).
+// Word k of a bit row shifted down by one place: bit j of the result is bit
+// j+1 of the row, the edge or vertex on the far side of plaquette j.
 inline std::uint64_t next_bits(const std::vector<std::uint64_t>& row, std::size_t k) {
     return (row[k] >> 1) | (k + 1 < row.size() ? row[k + 1] << 63 : 0);
 }
@@ -58,6 +59,64 @@ std::uint64_t undefined_bits(const DirectorRow& lo, const DirectorRow& hi, std::
     return bits;
 }
 
+// Verdicts on 64 plaquettes of a row, one bit each.
+struct Marks {
+    std::uint64_t reported = 0, odd = 0, negative = 0;
+};
+
+// The edges round the plaquettes between rows i (lo) and i+1 (hi): along
+// edge j of a row joins columns j and j+1, across edge j joins lo and hi in
+// column j.
+struct RowPair {
+    const DirectorRow& lo;
+    const DirectorRow& hi;
+    const EdgeRow& along_lo;
+    const EdgeRow& along_hi;
+    const EdgeRow& across;
+};
+
+// Marks of plaquettes (i, j), j < ny-1, into marks[0 .. bit_words(ny-1));
+// returns the number reported. `want_odd` and `want_even` are all ones when
+// that holonomy's angle exceeds the threshold, else zero.
+std::size_t mark_row(const QField2D& q, std::uint64_t i, const RowPair& r, std::uint64_t want_odd,
+                     std::uint64_t want_even, Marks* marks) {
+    const std::size_t n_plaq = q.ny - 1;
+    const bool any_nan = r.lo.has_nan || r.hi.has_nan;
+    std::size_t n_reported = 0;
+    for (std::size_t k = 0; k < bit_words(n_plaq); ++k) {
+        const std::size_t base = 64 * k, end = std::min(n_plaq, base + 64);
+        // The loop (i,j) -> (i+1,j) -> (i+1,j+1) -> (i,j+1) -> (i,j) walks
+        // across edge j, along edge j of hi, across edge j+1 backwards and
+        // along edge j of lo backwards.
+        const std::uint64_t e0 = r.across.flipped[k], e1 = r.along_hi.flipped[k];
+        const std::uint64_t e2 = next_bits(r.across.flipped, k), e3 = r.along_lo.flipped[k];
+        Marks& m = marks[k];
+        m.odd = e0 ^ e1 ^ e2 ^ e3;
+        const std::uint64_t in_row = end - base == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (end - base)) - 1;
+        m.reported = ((m.odd & want_odd) | (~m.odd & want_even)) & in_row;
+        if (any_nan && m.reported) m.reported &= ~undefined_bits(r.lo, r.hi, base, end);
+        if (!m.reported) continue;
+        n_reported += static_cast<std::size_t>(std::popcount(m.reported));
+
+        // Far ends of the four steps: hi j, hi j+1, lo j+1, lo j.
+        const std::uint64_t f0 = r.hi.below[k], f1 = next_bits(r.hi.below, k);
+        const std::uint64_t f2 = next_bits(r.lo.below, k), f3 = r.lo.below[k];
+        const std::uint64_t near = r.across.near_tie[k] | r.along_hi.near_tie[k] |
+                                   next_bits(r.across.near_tie, k) | r.along_lo.near_tie[k];
+        for (std::uint64_t rest = m.reported; rest; rest &= rest - 1) {
+            const int b = std::countr_zero(rest);
+            const int w = bit(e0, b) * (2 * bit(f0, b) - 1) + bit(e1, b) * (2 * bit(f1, b) - 1) +
+                          bit(e2, b) * (2 * bit(f2, b) - 1) + bit(e3, b) * (2 * bit(f3, b) - 1);
+            // Near a quarter turn the wrap of the summed angles may decide an
+            // edge otherwise, and a zero winding has the sign of the rounding
+            // of that sum: both are left to the sum itself.
+            const bool negative = (w == 0 || bit(near, b)) ? plaquette_charge_sign(q, i, base + b) < 0 : w < 0;
+            m.negative |= static_cast<std::uint64_t>(negative) << b;
+        }
+    }
+    return n_reported;
+}
+
 }  // namespace
 
 std::vector<DefectInfo> scan_defects(const QField2D& q, double threshold) {
@@ -67,79 +126,43 @@ std::vector<DefectInfo> scan_defects(const QField2D& q, double threshold) {
     if (nx < 2 || ny < 2) return out;
 
     // The two possible holonomies and their angles, through the same angle
-    // formula as every other holonomy; a NaN holonomy is never reported.
+    // formula as every other holonomy. A plaquette with a non-finite corner
+    // has a NaN holonomy, which exceeds no threshold.
     const Eigen::Matrix3d half_turn = Eigen::Vector3d(-1.0, 1.0, -1.0).asDiagonal();
     const std::array<double, 2> angle_of{holonomy_angle(Eigen::Matrix3d::Identity()), holonomy_angle(half_turn)};
     const std::uint64_t want_even = angle_of[0] > threshold ? ~std::uint64_t{0} : 0;
     const std::uint64_t want_odd = angle_of[1] > threshold ? ~std::uint64_t{0} : 0;
     if (!want_even && !want_odd) return out;
 
-    // Rows i (lo) and i+1 (hi) of directions and of along-row edges (edge j
-    // joins columns j and j+1) are live at a time, with the across edges
-    // (edge j joins lo and hi in column j). Plaquette j is bit j of its row.
-    // The verdicts are kept as three bit rows per row of plaquettes (reported,
-    // odd holonomy, negative charge), so that the records are written once
-    // into a vector of the right size.
-    const std::size_t n_plaq = ny - 1, plaq_words = bit_words(n_plaq);
-    std::vector<std::uint64_t> marks(3 * (nx - 1) * plaq_words);
+    // Two rows of directions and of along-row edges are live at a time. The
+    // verdicts are kept as bit rows, so that the records are then written
+    // once into a vector of the right size.
+    const std::size_t n_plaq = ny - 1, words = bit_words(n_plaq);
+    std::vector<Marks> marks((nx - 1) * words);
     DirectorRow lo, hi;
     EdgeRow along_lo, along_hi, across;
     director_row(q.data.data(), ny, lo);
     edge_row(lo.x.data(), lo.y.data(), lo.x.data() + 1, lo.y.data() + 1, n_plaq, along_lo);
-    std::size_t n_hits = 0;
+    std::size_t n_reported = 0;
     for (std::uint64_t i = 0; i + 1 < nx; ++i) {
         director_row(q.data.data() + 2 * (i + 1) * ny, ny, hi);
         edge_row(hi.x.data(), hi.y.data(), hi.x.data() + 1, hi.y.data() + 1, n_plaq, along_hi);
         edge_row(lo.x.data(), lo.y.data(), hi.x.data(), hi.y.data(), ny, across);
-        const bool any_nan = lo.has_nan || hi.has_nan;
-        std::uint64_t* row_marks = marks.data() + 3 * i * plaq_words;
-        for (std::size_t k = 0; k < plaq_words; ++k) {
-            const std::size_t base = 64 * k, end = std::min(n_plaq, base + 64);
-            // The loop (i,j) -> (i+1,j) -> (i+1,j+1) -> (i,j+1) -> (i,j) walks
-            // across edge j, along edge j of hi, across edge j+1 backwards and
-            // along edge j of lo backwards.
-            const std::uint64_t e0 = across.flipped[k], e1 = along_hi.flipped[k];
-            const std::uint64_t e2 = next_bits(across.flipped, k), e3 = along_lo.flipped[k];
-            const std::uint64_t odd = e0 ^ e1 ^ e2 ^ e3;
-            const std::uint64_t in_row = end - base == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (end - base)) - 1;
-            std::uint64_t hits = ((odd & want_odd) | (~odd & want_even)) & in_row;
-            if (any_nan && hits) hits &= ~undefined_bits(lo, hi, base, end);
-            row_marks[3 * k] = hits;
-            row_marks[3 * k + 1] = odd;
-            if (!hits) continue;
-            n_hits += static_cast<std::size_t>(std::popcount(hits));
-            // Far ends of the four steps: hi j, hi j+1, lo j+1, lo j.
-            const std::uint64_t f0 = hi.below[k], f1 = next_bits(hi.below, k);
-            const std::uint64_t f2 = next_bits(lo.below, k), f3 = lo.below[k];
-            const std::uint64_t near = across.near_tie[k] | along_hi.near_tie[k] | next_bits(across.near_tie, k) |
-                                       along_lo.near_tie[k];
-            std::uint64_t negative = 0;
-            for (std::uint64_t rest = hits; rest; rest &= rest - 1) {
-                const int b = std::countr_zero(rest);
-                const int w = bit(e0, b) * (2 * bit(f0, b) - 1) + bit(e1, b) * (2 * bit(f1, b) - 1) +
-                              bit(e2, b) * (2 * bit(f2, b) - 1) + bit(e3, b) * (2 * bit(f3, b) - 1);
-                // Near a quarter turn the wrap of the summed angles may decide
-                // an edge otherwise, and a zero winding has the sign of the
-                // rounding of that sum: both are left to the sum itself.
-                const bool neg = (w == 0 || bit(near, b)) ? plaquette_charge_sign(q, i, base + b) < 0 : w < 0;
-                negative |= static_cast<std::uint64_t>(neg) << b;
-            }
-            row_marks[3 * k + 2] = negative;
-        }
+        n_reported += mark_row(q, i, RowPair{lo, hi, along_lo, along_hi, across}, want_odd, want_even,
+                               marks.data() + i * words);
         std::swap(lo, hi);
         std::swap(along_lo, along_hi);
     }
 
-    out.reserve(n_hits);
+    out.reserve(n_reported);
     for (std::uint64_t i = 0; i + 1 < nx; ++i) {
-        const std::uint64_t* row_marks = marks.data() + 3 * i * plaq_words;
-        for (std::size_t k = 0; k < plaq_words; ++k) {
-            const std::uint64_t odd = row_marks[3 * k + 1], negative = row_marks[3 * k + 2];
-            for (std::uint64_t rest = row_marks[3 * k]; rest; rest &= rest - 1) {
+        for (std::size_t k = 0; k < words; ++k) {
+            const Marks& m = marks[i * words + k];
+            for (std::uint64_t rest = m.reported; rest; rest &= rest - 1) {
                 const int b = std::countr_zero(rest);
                 out.push_back(DefectInfo{i, 64 * k + static_cast<std::uint64_t>(b),
-                                         angle_of[static_cast<std::size_t>(bit(odd, b))],
-                                         bit(negative, b) ? std::int8_t{-1} : std::int8_t{1}});
+                                         angle_of[static_cast<std::size_t>(bit(m.odd, b))],
+                                         bit(m.negative, b) ? std::int8_t{-1} : std::int8_t{1}});
             }
         }
     }

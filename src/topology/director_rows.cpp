@@ -31,7 +31,7 @@ template <class V>
 }
 
 template <class V>
-[[gnu::always_inline]] inline void store(double* p, V v) {
+[[gnu::always_inline]] inline void store(double* p, const V& v) {
     __builtin_memcpy(p, &v, sizeof v);
 }
 
@@ -49,13 +49,13 @@ template <class V>
 using MaskOf = decltype(V{} < V{});
 
 template <class V>
-[[gnu::always_inline]] inline V abs_lanes(V v) {
+[[gnu::always_inline]] inline V abs_lanes(const V& v) {
     using M = MaskOf<V>;
     return (V)((M)v & ~(M{} + INT64_MIN));
 }
 
 template <class V>
-[[gnu::always_inline]] inline V copysign_lanes(V magnitude, V sign) {
+[[gnu::always_inline]] inline V copysign_lanes(const V& magnitude, const V& sign) {
     using M = MaskOf<V>;
     const M bit = M{} + INT64_MIN;
     return (V)(((M)magnitude & ~bit) | ((M)sign & bit));

@@ -23,8 +23,7 @@ using Frame = Eigen::Matrix3d;
 
 // Frame of any 3x3 tensor m: eigenvectors of (m + m^T)/2 as columns in
 // ascending eigenvalue order, the third negated when the determinant is
-// negative. A solver that does not converge (a non-finite entry) is an
-// internal fault.
+// negative. A failure of the solver (NaN entries) is an internal fault.
 Frame q_to_frame(const Eigen::Matrix3d& m);
 
 // q_to_frame of every tensor, in order; each tensor is stored row by row as
@@ -32,15 +31,14 @@ Frame q_to_frame(const Eigen::Matrix3d& m);
 std::vector<Frame> frames_from_tensors(const std::vector<std::array<double, 9>>& tensors);
 
 // A positive multiple of the director (cos t, sin t), t = atan2(q2, q1)/2 in
-// [-pi/2, pi/2], for the hot loop of the 2D scan: only its direction matters
-// there. With u = (q1, q2)/n the half-angle identities
+// [-pi/2, pi/2], of length in [1, 2]. With u = (q1, q2)/n the half-angle
+// identities
 //   (1 + u1, u2)            = 2 cos t (cos t, sin t)   used for u1 >= 0,
 //   (|u2|, sgn(u2)(1 - u1)) = 2 |sin t| (cos t, sin t) used for u1 < 0,
 // need one square root and no trigonometry, and neither subtracts nearly
-// equal numbers; the length lies in [sqrt 2, 2]. sgn follows the sign bit of
-// u2, as atan2 does on its branch cut (t = +-pi/2 for q2 = +-0, q1 < 0).
-// Where n is zero, tiny or huge, t itself is used. A non-finite component
-// gives NaN.
+// equal numbers. sgn follows the sign bit of u2, as atan2 does on its branch
+// cut (t = +-pi/2 for q2 = +-0, q1 < 0). Where n is zero, tiny or huge, t
+// itself is used. A non-finite component gives NaN.
 inline std::array<double, 2> director_direction(double q1, double q2) {
     if (!(std::isfinite(q1) && std::isfinite(q2))) {
         constexpr double nan = std::numeric_limits<double>::quiet_NaN();
