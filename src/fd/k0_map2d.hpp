@@ -15,10 +15,12 @@
 // from zero; the kernel depends only on the offset and is evaluated once per
 // offset, not per vertex, which changes no rounding.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/fields2d.hpp"
 #include "core/params2d.hpp"
+#include "fd/k0_spectral2d.hpp"
 
 namespace kestrin {
 
@@ -35,6 +37,10 @@ std::int64_t k0_radius(double xi, double dx, std::uint64_t nx, std::uint64_t ny)
 
 // Kernel table and scratch rows for one grid, reused from step to step. The
 // table is rebuilt only when xi, dx or the radius change.
+// How the map is evaluated: the direct sum in its fixed order, the
+// equivalent FFT correlation, or whichever is cheaper for the radius.
+enum class K0Method { automatic, direct, spectral };
+
 class K0MapWorkspace2D {
 public:
     K0MapWorkspace2D(std::uint64_t nx, std::uint64_t ny);
@@ -42,9 +48,14 @@ public:
     std::uint64_t nx() const { return nx_; }
     std::uint64_t ny() const { return ny_; }
 
+    // q_lip of q_rot (on this workspace's grid) into `out`. Small radii use
+    // the direct sum; once the (2R)^2 taps per vertex cost more than a few
+    // FFTs of the grid, the same correlation is evaluated spectrally (equal
+    // to the direct sum up to rounding).
     // q_lip of q_rot (on this workspace's grid) into `out`, which takes
     // q_rot's nx, ny and dx and may be q_rot itself.
-    void apply(const QField2D& q_rot, const ActiveNematicParams& p, QField2D& out);
+    void apply(const QField2D& q_rot, const ActiveNematicParams& p, QField2D& out,
+               K0Method method = K0Method::automatic);
 
 private:
     void build_kernel(double xi, double dx, std::int64_t radius);
@@ -62,9 +73,10 @@ private:
     // q_rot with every row extended by R wrapped vertices on each side, so
     // that a shift by dj reads one contiguous run.
     std::vector<double> padded_;
-    std::vector<double> acc_;  // one output row, both components
+    std::vector<double> acc_;
+    std::optional<K0SpectralWorkspace2D> spectral_;  // one output row, both components
 };
 
-QField2D k0_convolution(const QField2D& q_rot, const ActiveNematicParams& p);
+QField2D k0_convolution(const QField2D& q_rot, const ActiveNematicParams& p, K0Method method = K0Method::automatic);
 
 }  // namespace kestrin

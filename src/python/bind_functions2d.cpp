@@ -29,6 +29,17 @@ bool same_grid(const char* a_name, const A& a, const char* b_name, const B& b) {
     return false;
 }
 
+// The spatial activity field is indexed by the vertices of the Q field it
+// drives; one sized for another grid (the record's nx*ny may differ from the
+// field's by design) is refused before any work.
+bool zeta_fits(const ActiveNematicParams& p, const QField2D& q) {
+    if (!p.zeta_field || p.zeta_field->size() == q.len()) return true;
+    PyErr_SetString(PyExc_ValueError, ("zeta_field length " + fmt::integer(std::uint64_t{p.zeta_field->size()}) +
+                                       " does not match the " + grid_text(q.nx, q.ny) + " grid of the Q field")
+                                          .c_str());
+    return false;
+}
+
 PyObject* snap_list(const std::vector<SnapStats>& stats) {
     return to_list(stats, [](const SnapStats& s) { return wrap(s); });
 }
@@ -54,6 +65,7 @@ PyObject* run_hydro(PyObject*, PyObject* const* a, Py_ssize_t n, PyObject* kw) {
     if (!parse(sig("run_active_nematic_hydro", {"q_init", "params", "n_steps", "snap_every"}), a, n, kw, q, p,
                n_steps, snap_every))
         return nullptr;
+    if (!zeta_fits(*p, *q)) return nullptr;
     auto [qf, stats] = run_active_nematic_hydro(*q, *p, n_steps, snap_every);
     Ref qo = Ref::steal(wrap(std::move(qf)));
     Ref so = Ref::steal(qo ? snap_list(stats) : nullptr);
@@ -69,7 +81,7 @@ PyObject* run_bech_py(PyObject*, PyObject* const* a, Py_ssize_t n, PyObject* kw)
     if (!parse(sig("run_bech", {"q_init", "phi_init", "params", "n_steps", "snap_every"}), a, n, kw, q, phi, p,
                n_steps, snap_every))
         return nullptr;
-    if (!same_grid("phi_init", *phi, "q_init", *q)) return nullptr;
+    if (!same_grid("phi_init", *phi, "q_init", *q) || !zeta_fits(*p, *q)) return nullptr;
     auto [qf, phif, stats] = run_bech(*q, *phi, *p, n_steps, snap_every);
     Ref qo = Ref::steal(wrap(std::move(qf)));
     Ref po = Ref::steal(qo ? wrap(std::move(phif)) : nullptr);
@@ -81,7 +93,7 @@ PyObject* run_bech_py(PyObject*, PyObject* const* a, Py_ssize_t n, PyObject* kw)
 PyObject* stokes(PyObject*, PyObject* const* a, Py_ssize_t n, PyObject* kw) {
     const QField2D* q;
     const ActiveNematicParams* p;
-    if (!parse(sig("stokes_solve", {"q", "params"}), a, n, kw, q, p)) return nullptr;
+    if (!parse(sig("stokes_solve", {"q", "params"}), a, n, kw, q, p) || !zeta_fits(*p, *q)) return nullptr;
     return wrap(stokes_solve(*q, *p));
 }
 

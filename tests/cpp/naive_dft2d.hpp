@@ -45,9 +45,10 @@ inline double angular_wavenumber(std::uint64_t m, std::uint64_t n, double dx) {
     return 2.0 * std::numbers::pi * f / (static_cast<double>(n) * dx);
 }
 
-// Largest |a - b| relative to the largest |b|.
-inline double max_rel_diff(const std::vector<double>& a, const std::vector<double>& b) {
-    double diff = 0.0, scale = 0.0;
+// Largest |a - b| relative to the largest |b|, or to `floor` when every b
+// is smaller (a reference that vanishes up to rounding).
+inline double max_rel_diff(const std::vector<double>& a, const std::vector<double>& b, double floor = 0.0) {
+    double diff = 0.0, scale = floor;
     for (std::size_t i = 0; i < a.size(); ++i) {
         diff = std::max(diff, std::abs(a[i] - b[i]));
         scale = std::max(scale, std::abs(b[i]));

@@ -115,8 +115,9 @@ TEST(StokesSolve, MatchesTheComplexTransformDefinition) {
                 EXPECT_EQ(u.nx, g.nx);
                 EXPECT_EQ(u.ny, g.ny);
                 EXPECT_EQ(u.dx, g.dx);
+                // On 2x2 every mode lies on a Nyquist line and the flow vanishes.
                 const std::vector<double> ref = reference_flow(q, p);
-                EXPECT_LT(kestrin::testing::max_rel_diff(u.data, ref), 1e-12)
+                EXPECT_LT(kestrin::testing::max_rel_diff(u.data, ref, 1e-3), 1e-12)
                     << g.nx << "x" << g.ny << " backflow " << backflow << " zeta_field " << field;
             }
 }
