@@ -24,7 +24,7 @@ def main():
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
     OUT.mkdir(exist_ok=True)
-    fig, (a1, a2) = plt.subplots(1, 2, figsize=(10, 4.5))
+    fig, (a1, a2) = plt.subplots(1, 2, figsize=(10, 4.5), constrained_layout=True)
     im1 = a1.imshow(phi.to_numpy().reshape(p.nx, p.ny).T, origin="lower", cmap="coolwarm")
     fig.colorbar(im1, ax=a1, label="phi")
     a1.set_title("lipid fraction phi")
