@@ -16,9 +16,9 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "the .npy writer stores native little-endian doubles");
 
-KError os_error(const std::string& what, const std::string& path, int err) {
-    return KError::io(what + " " + path + ": " + std::strerror(err));
-}
+// The payload is the system's own text; callers that report the failure add
+// the path themselves.
+KError os_error(int err) { return KError::io(std::strerror(err)); }
 
 // Writes all of [p, p + n), retrying short writes and interrupted calls.
 bool write_all(int fd, const char* p, std::size_t n, int& err) {
@@ -48,7 +48,7 @@ std::string npy_header(const std::array<std::uint64_t, 4>& shape) {
     return h;
 }
 
-KStatus write_npy(const std::string& path, std::span<const double> data, const std::array<std::uint64_t, 4>& shape) {
+KStatus write_npy(const std::string& path, std::span<const double> data, std::array<std::uint64_t, 4> shape) {
     const std::string header = npy_header(shape);
     std::string pre = "\x93NUMPY";
     pre.push_back('\x01');
@@ -59,7 +59,7 @@ KStatus write_npy(const std::string& path, std::span<const double> data, const s
     pre += header;
 
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return std::unexpected(os_error("cannot open", path, errno));
+    if (fd < 0) return std::unexpected(os_error(errno));
     int err = 0;
     bool ok = write_all(fd, pre.data(), pre.size(), err);
     // The data go out in large chunks straight from the caller's buffer.
@@ -72,7 +72,7 @@ KStatus write_npy(const std::string& path, std::span<const double> data, const s
         ok = false;
         err = errno;
     }
-    if (!ok) return std::unexpected(os_error("cannot write", path, err));
+    if (!ok) return std::unexpected(os_error(err));
     return {};
 }
 

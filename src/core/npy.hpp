@@ -16,7 +16,8 @@ std::string npy_header(const std::array<std::uint64_t, 4>& shape);
 
 // Writes `data` (count = product of shape, row-major) to `path`, creating the
 // file with mode 0666 before the umask or truncating it. The first failing
-// open or write returns the operating system's error.
-KStatus write_npy(const std::string& path, std::span<const double> data, const std::array<std::uint64_t, 4>& shape);
+// open, write or close returns KError::io with the system's error text
+// (strerror); the file is closed in every case.
+KStatus write_npy(const std::string& path, std::span<const double> data, std::array<std::uint64_t, 4> shape);
 
 }  // namespace kestrin

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "core/runner.hpp"
@@ -61,4 +62,13 @@ TEST_P(RunnerCadence, ObservesOnTheCadenceAndStepsEveryTime) {
 INSTANTIATE_TEST_SUITE_P(Cadences, RunnerCadence,
                          ::testing::Values(Case{10, 5, false, {0, 5, 10}}, Case{7, 5, false, {0, 5}},
                                            Case{7, 5, true, {0, 5, 7}}, Case{4, 0, false, {}},
-                                           Case{4, 0, true, {4}}, Case{0, 3, false, {0}}));
+                                           Case{4, 0, true, {4}}, Case{0, 3, false, {0}}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             const Case& c = info.param;
+                             std::string name = "n";
+                             name += std::to_string(c.n_steps);
+                             name += "_every";
+                             name += std::to_string(c.snap_every);
+                             if (c.final_snapshot) name += "_final";
+                             return name;
+                         });
