@@ -1,6 +1,7 @@
 #pragma once
 // Periodic 2D grid helpers shared by the fields and the finite-difference
 // kernels. Vertex (i, j) lives at flat index i*ny + j (x slow, y fast).
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -22,9 +23,11 @@ inline std::size_t checked_storage(std::uint64_t nx, std::uint64_t ny, std::uint
 // Numerator of the five-point Laplacian, ((((ip + im) + jp) + jm) - 4c). The
 // order of the additions is fixed so that every implementation of the
 // stencil rounds identically. T is double or a vector of doubles whose lanes
-// are independent vertices.
+// are independent vertices; the calling convention of a wide vector depends
+// on the instruction set a function is compiled for, so the helpers that take
+// one are always inlined into their (vectorised) caller.
 template <class T>
-inline T lap5_sum(T c, T ip, T im, T jp, T jm) {
+[[gnu::always_inline]] inline T lap5_sum(const T& c, const T& ip, const T& im, const T& jp, const T& jm) {
     return ip + im + jp + jm - 4.0 * c;
 }
 
@@ -51,11 +54,45 @@ inline void for_each_periodic_vertex(std::uint64_t nx, std::uint64_t ny, F&& f) 
     }
 }
 
-// First-order upwind (u . grad) f at one vertex.
+// Division by a fixed spacing (dx, 2 dx or dx^2). Where the reciprocal of the
+// divisor is exact (a power of two with a normal reciprocal), x * (1/d) and
+// x / d are the correctly rounded value of the same real number, so a kernel
+// may multiply instead of dividing without changing a bit. T is double or a
+// vector of doubles (always inlined, as lap5_sum).
+struct DivideBy {
+    double d;
+    template <class T>
+    [[gnu::always_inline]] T operator()(const T& x) const {
+        return x / d;
+    }
+};
+
+struct MultiplyByReciprocal {
+    double r;
+    template <class T>
+    [[gnu::always_inline]] T operator()(const T& x) const {
+        return x * r;
+    }
+};
+
+inline bool reciprocal_is_exact(double d) {
+    int e = 0;
+    return std::isnormal(d) && std::frexp(d, &e) == 0.5 && std::isnormal(1.0 / d);
+}
+
+// First-order upwind (u . grad) f at one vertex; over_dx divides by the
+// spacing (DivideBy{dx} or an exact MultiplyByReciprocal). T is double or a
+// vector of doubles (the choice is then made lane by lane).
+template <class T, class OverDx>
+[[gnu::always_inline]] inline T upwind_with(const T& ux, const T& uy, const T& c, const T& ip, const T& im,
+                                            const T& jp, const T& jm, OverDx over_dx) {
+    const T ddx = ux >= 0.0 ? c - im : ip - c;
+    const T ddy = uy >= 0.0 ? c - jm : jp - c;
+    return ux * over_dx(ddx) + uy * over_dx(ddy);
+}
+
 inline double upwind(double ux, double uy, double c, double ip, double im, double jp, double jm, double dx) {
-    const double ddx = ux >= 0 ? c - im : ip - c;
-    const double ddy = uy >= 0 ? c - jm : jp - c;
-    return ux * (ddx / dx) + uy * (ddy / dx);
+    return upwind_with<double>(ux, uy, c, ip, im, jp, jm, DivideBy{dx});
 }
 
 }  // namespace kestrin

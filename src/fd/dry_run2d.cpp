@@ -33,6 +33,7 @@ std::pair<QField2D, std::vector<SnapStats>> run_dry_active_nematic(const QField2
     // calls give equal runs; it is drawn from only when noise_amp > 0.
     Cartesian2DDry physics(p, LangevinNoise::per_run_seed(p.nx, p.ny, n_steps));
     QField2D state = q_init;
+    physics.reserve(state);
     DrySink sink(p);
     SimulationRunner::run(RunConfig{n_steps, snap_every, p.dt, false}, state, physics, sink);
     return {std::move(state), sink.take()};

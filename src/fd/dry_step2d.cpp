@@ -1,6 +1,6 @@
-// The kernels below pass vectors of doubles by value to helpers (also to the
-// templated formulas of the included headers) that are all inlined into the
-// sweep, so the calling convention this warning is about never applies.
+// The vector helpers (fd/simd_lanes.hpp and the templated formulas) return
+// wide vectors by value; all of them are inlined into the sweep, so the
+// calling convention this warning is about never applies.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include "fd/dry_step2d.hpp"
@@ -15,10 +15,7 @@
 #include "core/grid2d.hpp"
 #include "core/internal_fault.hpp"
 #include "fd/beris_edwards2d_point.hpp"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "fd/simd_lanes.hpp"
 
 // One Runge-Kutta step as a single pipelined sweep over the rows.
 //
@@ -62,92 +59,8 @@
 namespace kestrin {
 namespace {
 
-// ---- vectors of vertices ---------------------------------------------------
-
-template <class T>
-[[gnu::always_inline]] inline T load(const double* p) {
-    T v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class T>
-[[gnu::always_inline]] inline void store(double* p, T v) {
-    __builtin_memcpy(p, &v, sizeof v);
-}
-
-using Vec2 = double __attribute__((vector_size(16)));
-using Vec4 = double __attribute__((vector_size(32)));
-using Vec8 = double __attribute__((vector_size(64)));
-
-// (a0, b0, a1, b1, ...) stored at out: the interleaved layout of the state.
-template <class V, std::size_t... I>
-[[gnu::always_inline]] inline void store_pairs(double* out, V a, V b, std::index_sequence<I...>) {
-    constexpr std::size_t n = sizeof...(I);
-    store(out, __builtin_shufflevector(a, b, (I % 2 ? n + I / 2 : I / 2)...));
-    store(out + n, __builtin_shufflevector(a, b, (I % 2 ? n + (n + I) / 2 : (n + I) / 2)...));
-}
-
-// The even and odd values of 2n interleaved ones.
-template <class V, std::size_t... I>
-[[gnu::always_inline]] inline void load_pairs(const double* in, V& a, V& b, std::index_sequence<I...>) {
-    constexpr std::size_t n = sizeof...(I);
-    const V lo = load<V>(in), hi = load<V>(in + n);
-    a = __builtin_shufflevector(lo, hi, (2 * I)...);
-    b = __builtin_shufflevector(lo, hi, (2 * I + 1)...);
-}
-
-// The vector of one instruction set and its lane-wise square root (the
-// correctly rounded IEEE square root in every form).
-struct IsaPortable {
-    static constexpr std::size_t lanes = 2;
-    using V = Vec2;
-    [[gnu::always_inline]] static V sqrt(V x) { return V{std::sqrt(x[0]), std::sqrt(x[1])}; }
-};
-
-#if defined(__x86_64__)
-struct IsaSse2 {
-    static constexpr std::size_t lanes = 2;
-    using V = Vec2;
-    [[gnu::always_inline]] static V sqrt(V x) { return _mm_sqrt_pd(x); }
-};
-
-struct IsaAvx2 {
-    static constexpr std::size_t lanes = 4;
-    using V = Vec4;
-    [[gnu::target("avx2")]] static V sqrt(V x) { return _mm256_sqrt_pd(x); }
-};
-
-struct IsaAvx512 {
-    static constexpr std::size_t lanes = 8;
-    using V = Vec8;
-    [[gnu::target("avx512f")]] static V sqrt(V x) { return _mm512_mask_sqrt_pd(x, 0xFF, x); }
-};
-#endif
-
-// ---- Laplacian scaling -------------------------------------------------------
-
-struct DivideByDx2 {
-    double dx2;
-    template <class T>
-    [[gnu::always_inline]] T operator()(T sum) const {
-        return sum / dx2;
-    }
-};
-
-struct ScaleByInvDx2 {
-    double inv_dx2;
-    template <class T>
-    [[gnu::always_inline]] T operator()(T sum) const {
-        return sum * inv_dx2;
-    }
-};
-
-// True when x / dx2 == x * (1 / dx2) for every x.
-bool reciprocal_is_exact(double dx2) {
-    int e = 0;
-    return std::isnormal(dx2) && std::frexp(dx2, &e) == 0.5 && std::isnormal(1.0 / dx2);
-}
+using simd::load;
+using simd::store;
 
 // ---- row storage -------------------------------------------------------------
 
@@ -192,7 +105,7 @@ template <class Isa>
     std::size_t j = 0;
     for (; j + Isa::lanes <= ny; j += Isa::lanes) {
         V a, b;
-        load_pairs(src + 2 * j, a, b, std::make_index_sequence<Isa::lanes>{});
+        simd::load_pairs(src + 2 * j, a, b, simd::Lanes<V>{});
         store(dst.c1 + j, a);
         store(dst.c2 + j, b);
     }
@@ -296,7 +209,7 @@ struct StageRow {
                 out[2 * j] = n1;
                 out[2 * j + 1] = n2;
             } else {
-                store_pairs(out + 2 * j, n1, n2, std::make_index_sequence<Isa::lanes>{});
+                simd::store_pairs(out + 2 * j, n1, n2, simd::Lanes<T>{});
             }
             store(nsq_out + j, norm_sq(n1, n2));
         }
@@ -341,19 +254,17 @@ struct SweepArgs {
     double* q;  // interleaved state, nx*ny vertices, updated in place
     std::int64_t nx;
     std::size_t ny;
+    double dx;
     double* rows;  // kRowsTotal rows of two blocks, 64-byte aligned
-    const Rk4Coeffs* c;
-    double dx2;
+    const ActiveNematicParams* p;
     LangevinNoise* noise;  // null without noise
-    double noise_amp;
 };
 
 // Returns the sum over vertices, in vertex order, of 2 |q| of the new state.
 template <bool Noisy, class Isa, class Lap>
-[[gnu::always_inline]] inline double rk4_sweep(const SweepArgs& a, Lap lap) {
+[[gnu::always_inline]] inline double rk4_sweep(const SweepArgs& a, Lap lap, const Rk4Coeffs& c) {
     const std::int64_t nx = a.nx;
     const std::size_t ny = a.ny, len = 2 * ny, block = block_size(ny);
-    const Rk4Coeffs& c = *a.c;
     auto row = [&](std::size_t k) {
         return SoaRow{a.rows + 2 * k * block + kAlign, a.rows + (2 * k + 1) * block + kAlign};
     };
@@ -406,7 +317,7 @@ template <bool Noisy, class Isa, class Lap>
             if constexpr (Noisy) {
                 // Drawn row by row in vertex order: the same numbers as one
                 // draw over the whole field, since every row holds whole pairs.
-                a.noise->fill_pairs(std::span<double>(noise_pairs, len), a.noise_amp, c.h);
+                a.noise->fill_pairs(std::span<double>(noise_pairs, len), a.p->noise_amp, c.h);
                 deinterleave<Isa>(noise_pairs, noise, ny);
             }
             StageRow<Stage::Last, Noisy, Isa, Lap>{arg(kRowA4, v - 1),
@@ -434,72 +345,76 @@ template <bool Noisy, class Isa, class Lap>
     return feed.sum;
 }
 
-template <class Isa>
-[[gnu::always_inline]] inline double rk4_any(const SweepArgs& a) {
-    if (reciprocal_is_exact(a.dx2)) {
-        const ScaleByInvDx2 lap{1.0 / a.dx2};
-        return a.noise ? rk4_sweep<true, Isa>(a, lap) : rk4_sweep<false, Isa>(a, lap);
-    }
-    const DivideByDx2 lap{a.dx2};
-    return a.noise ? rk4_sweep<true, Isa>(a, lap) : rk4_sweep<false, Isa>(a, lap);
-}
-
-// One entry point per instruction set, everything inlined into it (flatten:
-// the square roots of the wider sets may only be inlined there). Contraction
-// into fused multiply-adds stays off: it would round once where the field
+// One entry point per instruction set and variant (noise on or off, exact or
+// general division by dx^2), everything inlined into it (gnu::flatten: the
+// square roots of the wider sets may only be inlined there). Contraction into
+// fused multiply-adds stays off: it would round once where the field
 // operations round twice.
-#if defined(__x86_64__)
-[[gnu::target("avx512f"), gnu::optimize("fp-contract=off"), gnu::flatten]] double rk4_avx512(const SweepArgs& a) {
-    return rk4_any<IsaAvx512>(a);
+#if KESTRIN_SIMD_WIDE
+template <bool Noisy, class Lap>
+[[gnu::target("avx512f"), gnu::optimize("fp-contract=off"), gnu::flatten]] double rk4_avx512(const SweepArgs& a,
+                                                                                           Lap lap,
+                                                                                           const Rk4Coeffs& c) {
+    return rk4_sweep<Noisy, simd::IsaAvx512>(a, lap, c);
 }
-[[gnu::target("avx2"), gnu::optimize("fp-contract=off"), gnu::flatten]] double rk4_avx2(const SweepArgs& a) {
-    return rk4_any<IsaAvx2>(a);
+template <bool Noisy, class Lap>
+[[gnu::target("avx2"), gnu::optimize("fp-contract=off"), gnu::flatten]] double rk4_avx2(const SweepArgs& a, Lap lap,
+                                                                                       const Rk4Coeffs& c) {
+    return rk4_sweep<Noisy, simd::IsaAvx2>(a, lap, c);
 }
-[[gnu::optimize("fp-contract=off"), gnu::flatten]] double rk4_sse2(const SweepArgs& a) { return rk4_any<IsaSse2>(a); }
+#endif
+template <bool Noisy, class Lap>
+[[gnu::optimize("fp-contract=off"), gnu::flatten]] double rk4_baseline(const SweepArgs& a, Lap lap,
+                                                                       const Rk4Coeffs& c) {
+    return rk4_sweep<Noisy, simd::IsaBaseline>(a, lap, c);
+}
 
-using SweepFn = double (*)(const SweepArgs&);
+template <bool Noisy, class Lap>
+double rk4_variant(const SweepArgs& a, Lap lap, const Rk4Coeffs& c) {
+#if KESTRIN_SIMD_WIDE
+    switch (simd::best_level()) {
+        case simd::Level::Avx512: return rk4_avx512<Noisy>(a, lap, c);
+        case simd::Level::Avx2: return rk4_avx2<Noisy>(a, lap, c);
+        case simd::Level::Baseline: break;
+    }
+#endif
+    return rk4_baseline<Noisy>(a, lap, c);
+}
 
-SweepFn pick_sweep() {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return rk4_avx512;
-    if (__builtin_cpu_supports("avx2")) return rk4_avx2;
-    return rk4_sse2;
+template <class Lap>
+double rk4_lap(const SweepArgs& a, Lap lap, const Rk4Coeffs& c) {
+    return a.noise ? rk4_variant<true>(a, lap, c) : rk4_variant<false>(a, lap, c);
 }
 
 double rk4(const SweepArgs& a) {
-    static const SweepFn fn = pick_sweep();
-    return fn(a);
+    const ActiveNematicParams& p = *a.p;
+    const double h = p.dt, dx2 = a.dx * a.dx;
+    const Rk4Coeffs c{LandauCoeffs(p), p.gamma_r, h / 2.0, h, h / 6.0};
+    if (reciprocal_is_exact(dx2)) return rk4_lap(a, MultiplyByReciprocal{1.0 / dx2}, c);
+    return rk4_lap(a, DivideBy{dx2}, c);
 }
-#else
-[[gnu::optimize("fp-contract=off"), gnu::flatten]] double rk4(const SweepArgs& a) {
-    return rk4_any<IsaPortable>(a);
-}
-#endif
 
 }  // namespace
 
 Cartesian2DDry::Cartesian2DDry(ActiveNematicParams params, const LangevinNoise& noise)
-    : params_(std::move(params)), noise_enabled_(params_.noise_amp > 0), noise_(noise) {
-    reserve_columns(params_.ny);
-}
+    : params_(std::move(params)), noise_enabled_(params_.noise_amp > 0), noise_(noise) {}
 
-void Cartesian2DDry::reserve_columns(std::uint64_t ny) {
+void Cartesian2DDry::reserve(const QField2D& q) {
+    require(q.data.size() == checked_storage(q.nx, q.ny, 2), "Q field storage does not match its grid");
+    if (q.nx == 0 || q.ny == 0) return;
     // One extra 64-byte line so that the rows can start on a line boundary.
-    const std::size_t need = checked_storage(kRowsTotal, block_size(static_cast<std::size_t>(ny)), 2) + kAlign;
+    const std::size_t need = checked_storage(kRowsTotal, block_size(static_cast<std::size_t>(q.ny)), 2) + kAlign;
     if (rows_.size() < need) rows_.resize(need);
 }
 
 StepStats Cartesian2DDry::step(QField2D& q, double /*t*/) {
-    require(q.data.size() == checked_storage(q.nx, q.ny, 2), "Q field storage does not match its grid");
+    reserve(q);
     if (q.nx == 0 || q.ny == 0) return StepStats::with_mean_s(q.mean_order_param());
-    reserve_columns(q.ny);
 
-    const double h = params_.dt;
-    const Rk4Coeffs c{LandauCoeffs(params_), params_.gamma_r, h / 2.0, h, h / 6.0};
     double* rows = rows_.data();
     rows += (kAlign - reinterpret_cast<std::uintptr_t>(rows) / sizeof(double) % kAlign) % kAlign;
-    const SweepArgs a{q.data.data(), static_cast<std::int64_t>(q.nx), static_cast<std::size_t>(q.ny), rows, &c,
-                      q.dx * q.dx,   noise_enabled_ ? &noise_ : nullptr, params_.noise_amp};
+    const SweepArgs a{q.data.data(), static_cast<std::int64_t>(q.nx), static_cast<std::size_t>(q.ny), q.dx, rows,
+                      &params_,      noise_enabled_ ? &noise_ : nullptr};
     const double sum = rk4(a);
     return StepStats::with_mean_s(sum / static_cast<double>(q.nx * q.ny));
 }
