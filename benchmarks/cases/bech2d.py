@@ -12,7 +12,7 @@ def setup(n):
     q0 = kestrin.QField2D.random_perturbation(n, n, 1.0, 0.1, 5)
     phi = np.random.default_rng(2).normal(0.0, 0.05, n * n)
     phi0 = kestrin.ScalarField2D.from_numpy(phi, n, n, 1.0)
-    steps = max(2, int(1_000_000 / (n * n)))
+    steps = max(4, int(4_000_000 / (n * n)))
     return dict(n=n, p=p, q0=q0, phi0=phi0, q0np=q0.to_numpy().reshape(n, n, 2), phinp=phi.reshape(n, n),
                 steps=steps, spec=k0_kernel_spectrum(n, n, p.xi_l, 1.0))
 
