@@ -1,4 +1,4 @@
-// The vector helpers (fd/simd_lanes.hpp and the templated formulas) return
+// The vector helpers (core/simd_lanes.hpp and the templated formulas) return
 // wide vectors by value; all of them are inlined into the sweep, so the
 // calling convention this warning is about never applies.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -15,7 +15,7 @@
 #include "core/grid2d.hpp"
 #include "core/internal_fault.hpp"
 #include "fd/beris_edwards2d_point.hpp"
-#include "fd/simd_lanes.hpp"
+#include "core/simd_lanes.hpp"
 
 // One Runge-Kutta step as a single pipelined sweep over the rows.
 //

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/simd_lanes.hpp"
 #include "topology/frames.hpp"
 
 #if defined(__x86_64__)
@@ -19,30 +20,12 @@
 namespace kestrin {
 namespace {
 
-using Vec2 = double __attribute__((vector_size(16)));
-using Vec4 = double __attribute__((vector_size(32)));
-using Vec8 = double __attribute__((vector_size(64)));
-
-template <class V>
-[[gnu::always_inline]] inline V load(const double* p) {
-    V v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class V>
-[[gnu::always_inline]] inline void store(double* p, const V& v) {
-    __builtin_memcpy(p, &v, sizeof v);
-}
-
-// The even and odd values of 2n interleaved ones: q1 and q2 of n vertices.
-template <class V, std::size_t... I>
-[[gnu::always_inline]] inline void load_pairs(const double* in, V& a, V& b, std::index_sequence<I...>) {
-    constexpr std::size_t n = sizeof...(I);
-    const V lo = load<V>(in), hi = load<V>(in + n);
-    a = __builtin_shufflevector(lo, hi, (2 * I)...);
-    b = __builtin_shufflevector(lo, hi, (2 * I + 1)...);
-}
+using simd::load;
+using simd::load_pairs;
+using simd::store;
+using simd::Vec2;
+using simd::Vec4;
+using simd::Vec8;
 
 // fabs and copysign lane by lane, on the sign bit as the scalar functions do.
 template <class V>
