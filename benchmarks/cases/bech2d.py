@@ -14,7 +14,7 @@ def setup(n):
     phi0 = kestrin.ScalarField2D.from_numpy(phi, n, n, 1.0)
     steps = max(4, int(4_000_000 / (n * n)))
     return dict(n=n, p=p, q0=q0, phi0=phi0, q0np=q0.to_numpy().reshape(n, n, 2), phinp=phi.reshape(n, n),
-                steps=steps, spec=k0_kernel_spectrum(n, n, p.xi_l, 1.0))
+                steps=steps, kernel_hat=k0_kernel_spectrum(n, n, p.xi_l, 1.0))
 
 
 def run_kestrin(ctx):
@@ -25,7 +25,7 @@ def run_numpy(ctx):
     q, phi, p = ctx["q0np"], ctx["phinp"], ctx["p"]
     for _ in range(ctx["steps"]):
         q, u = hydro_euler_step(q, p, 1.0)
-        phi = ch_etd(phi, k0_map(q, p, 1.0, ctx["spec"]), u, p, 1.0)
+        phi = ch_etd(phi, k0_map(q, p, 1.0, ctx["kernel_hat"]), u, p, 1.0)
     return q, phi
 
 

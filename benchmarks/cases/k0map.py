@@ -11,7 +11,7 @@ def setup(n):
     p = kestrin.ActiveNematicParams.default_test()
     q = kestrin.QField2D.random_perturbation(n, n, 1.0, 0.3, 11)
     # The NumPy side keeps its kernel spectrum between calls, as a careful user would.
-    return dict(n=n, p=p, q=q, qnp=q.to_numpy().reshape(n, n, 2), spec=k0_kernel_spectrum(n, n, p.xi_l, 1.0))
+    return dict(n=n, p=p, q=q, qnp=q.to_numpy().reshape(n, n, 2), kernel_hat=k0_kernel_spectrum(n, n, p.xi_l, 1.0))
 
 
 def run_kestrin(ctx):
@@ -19,7 +19,7 @@ def run_kestrin(ctx):
 
 
 def run_numpy(ctx):
-    return k0_map(ctx["qnp"], ctx["p"], 1.0, ctx["spec"])
+    return k0_map(ctx["qnp"], ctx["p"], 1.0, ctx["kernel_hat"])
 
 
 def check(ctx):

@@ -54,8 +54,8 @@ PlanPair make_plans(int nx, int ny) {
     const std::size_t n_real = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
     const std::size_t n_spec = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny / 2 + 1);
     FftBuffer<double> real(n_real);
-    FftBuffer<std::complex<double>> spec(n_spec);
-    auto* s = reinterpret_cast<fftw_complex*>(spec.data());
+    FftBuffer<std::complex<double>> spectrum(n_spec);
+    auto* s = reinterpret_cast<fftw_complex*>(spectrum.data());
     PlanPair p{fftw_plan_dft_r2c_2d(nx, ny, real.data(), s, FFTW_ESTIMATE),
                fftw_plan_dft_c2r_2d(nx, ny, s, real.data(), FFTW_ESTIMATE | FFTW_DESTROY_INPUT)};
     require(p.forward != nullptr && p.inverse != nullptr, "FFT planner refused a 2D grid");

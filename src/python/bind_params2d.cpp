@@ -131,7 +131,7 @@ PyGetSetDef getset[] = {
 }  // namespace
 
 bool add_params2d(PyObject* module) {
-    ClassSpec spec{
+    ClassSpec desc{
         .name = "ActiveNematicParams",
         .doc = "ActiveNematicParams(nx, ny, dx, dt, k_r, gamma_r, zeta_eff, eta, a_landau, c_landau, lambda_, k_l, "
                "gamma_l, xi_l, noise_amp=0.0, chi_ms=0.5, kappa_ch=1.0, a_ch=1.0, b_ch=1.0, m_l=0.1, "
@@ -143,7 +143,7 @@ bool add_params2d(PyObject* module) {
         .ctor = &Ctor<&construct>::vectorcall,
         .ctor_tuple = &Ctor<&construct>::tuple,
     };
-    return add_class<P>(module, spec);
+    return add_class<P>(module, desc);
 }
 
 }  // namespace kpy

@@ -6,38 +6,38 @@
 
 namespace kpy {
 
-bool add_class_impl(PyObject* module, const ClassSpec& spec, std::size_t basicsize, destructor dealloc,
+bool add_class_impl(PyObject* module, const ClassSpec& desc, std::size_t basicsize, destructor dealloc,
                     PyTypeObject*& cache) {
     if (!cache) {
         std::vector<PyType_Slot> slots;
         slots.push_back({Py_tp_dealloc, reinterpret_cast<void*>(dealloc)});
-        slots.push_back({Py_tp_doc, const_cast<char*>(spec.doc)});
-        if (spec.methods) slots.push_back({Py_tp_methods, spec.methods});
-        if (spec.getset) slots.push_back({Py_tp_getset, spec.getset});
-        if (spec.repr) slots.push_back({Py_tp_repr, reinterpret_cast<void*>(spec.repr)});
-        if (spec.len) slots.push_back({Py_sq_length, reinterpret_cast<void*>(spec.len)});
-        if (spec.richcompare) slots.push_back({Py_tp_richcompare, reinterpret_cast<void*>(spec.richcompare)});
-        if (spec.ctor_tuple) slots.push_back({Py_tp_new, reinterpret_cast<void*>(spec.ctor_tuple)});
+        slots.push_back({Py_tp_doc, const_cast<char*>(desc.doc)});
+        if (desc.methods) slots.push_back({Py_tp_methods, desc.methods});
+        if (desc.getset) slots.push_back({Py_tp_getset, desc.getset});
+        if (desc.repr) slots.push_back({Py_tp_repr, reinterpret_cast<void*>(desc.repr)});
+        if (desc.len) slots.push_back({Py_sq_length, reinterpret_cast<void*>(desc.len)});
+        if (desc.richcompare) slots.push_back({Py_tp_richcompare, reinterpret_cast<void*>(desc.richcompare)});
+        if (desc.ctor_tuple) slots.push_back({Py_tp_new, reinterpret_cast<void*>(desc.ctor_tuple)});
         slots.push_back({0, nullptr});
 
         unsigned int flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
-        if (!spec.ctor_tuple) flags |= Py_TPFLAGS_DISALLOW_INSTANTIATION;
+        if (!desc.ctor_tuple) flags |= Py_TPFLAGS_DISALLOW_INSTANTIATION;
         // Created under the dotted name so that __module__ is "kestrin" (a bare
         // name would leave it "builtins", breaking introspection and pickling);
         // the type's own name is then the bare class name, which points into
         // the same stored string, so messages and reprs show "QField2D".
-        const std::string dotted = std::string("kestrin.") + spec.name;
+        const std::string dotted = std::string("kestrin.") + desc.name;
         PyType_Spec ts{dotted.c_str(), static_cast<int>(basicsize), 0, flags, slots.data()};
         PyObject* t = PyType_FromSpec(&ts);
         if (!t) return false;
         auto* tp = reinterpret_cast<PyTypeObject*>(t);
         tp->tp_name = std::strrchr(tp->tp_name, '.') + 1;
         // Calling the class goes through the fast path with keywords.
-        if (spec.ctor) tp->tp_vectorcall = spec.ctor;
+        if (desc.ctor) tp->tp_vectorcall = desc.ctor;
         PyType_Modified(tp);
         cache = tp;
     }
-    return PyModule_AddObjectRef(module, spec.name, reinterpret_cast<PyObject*>(cache)) == 0;
+    return PyModule_AddObjectRef(module, desc.name, reinterpret_cast<PyObject*>(cache)) == 0;
 }
 
 PyObject* add_function(PyObject* module, PyMethodDef* def) {

@@ -57,13 +57,13 @@ struct ClassSpec {
 };
 
 // Creates (first time) or reuses the type object and adds it to `module`.
-bool add_class_impl(PyObject* module, const ClassSpec& spec, std::size_t basicsize, destructor dealloc,
+bool add_class_impl(PyObject* module, const ClassSpec& desc, std::size_t basicsize, destructor dealloc,
                     PyTypeObject*& cache);
 
 template <class T>
-bool add_class(PyObject* module, const ClassSpec& spec) {
-    TypeOf<T>::name = spec.name;
-    return add_class_impl(module, spec, sizeof(Box<T>), &box_dealloc<T>, TypeOf<T>::type);
+bool add_class(PyObject* module, const ClassSpec& desc) {
+    TypeOf<T>::name = desc.name;
+    return add_class_impl(module, desc, sizeof(Box<T>), &box_dealloc<T>, TypeOf<T>::type);
 }
 
 // A constructor usable both as the type's vectorcall and as tp_new.

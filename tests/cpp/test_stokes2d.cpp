@@ -227,7 +227,7 @@ TEST(RealFft2D, PlansFromManyThreadsAgreeWithSerialPlans) {
 TEST(RealFft2D, RefusesArraysWithoutThePlannedAlignment) {
     const RealFft2D fft(4, 6);
     FftBuffer<double> real(fft.real_size() + 1);
-    FftBuffer<std::complex<double>> spec(fft.spectrum_size());
-    EXPECT_NO_THROW(fft.forward(real.data(), spec.data()));
-    EXPECT_THROW(fft.forward(real.data() + 1, spec.data()), InternalFault);
+    FftBuffer<std::complex<double>> spectrum(fft.spectrum_size());
+    EXPECT_NO_THROW(fft.forward(real.data(), spectrum.data()));
+    EXPECT_THROW(fft.forward(real.data() + 1, spectrum.data()), InternalFault);
 }
