@@ -259,22 +259,30 @@ QField2D molecular_field(const QField2D& q, const ActiveNematicParams& p) {
     return h;
 }
 
-void strain_alignment_into(const QField2D& q, const VelocityField2D& u, const ActiveNematicParams& p,
-                           std::span<double> out) {
+// A per-vertex term of Q and the velocity gradient (central differences of
+// spacing q.dx), written to `out` by `point`.
+template <class Point>
+void velocity_term_into(const QField2D& q, const VelocityField2D& u, const ActiveNematicParams& p,
+                        std::span<double> out, Point point) {
     require_grid(q);
     require_velocity(q, u);
     require_output(q, out);
     const double lambda = p.lambda_;
     const double* f = q.data.data();
     const double* v = u.data.data();
-    double* s = out.data();
+    double* o = out.data();
     with_spacing(q.dx, 1.0, [&](auto sp) {
         for_each_periodic_vertex(q.nx, q.ny, [&](std::size_t k, std::size_t kip, std::size_t kim, std::size_t kjp,
                                                  std::size_t kjm) {
-            strain_alignment_point(gradient_at(v, kip, kim, kjp, kjm, sp.grad), lambda, f[2 * k], f[2 * k + 1],
-                                   s[2 * k], s[2 * k + 1]);
+            point(gradient_at(v, kip, kim, kjp, kjm, sp.grad), lambda, f[2 * k], f[2 * k + 1], o[2 * k],
+                  o[2 * k + 1]);
         });
     });
+}
+
+void strain_alignment_into(const QField2D& q, const VelocityField2D& u, const ActiveNematicParams& p,
+                           std::span<double> out) {
+    velocity_term_into(q, u, p, out, [](auto&&... a) { strain_alignment_point(a...); });
 }
 
 QField2D strain_alignment(const QField2D& q, const VelocityField2D& u, const ActiveNematicParams& p) {
@@ -285,20 +293,7 @@ QField2D strain_alignment(const QField2D& q, const VelocityField2D& u, const Act
 
 void corotation_strain_into(const QField2D& q, const VelocityField2D& u, const ActiveNematicParams& p,
                             std::span<double> out) {
-    require_grid(q);
-    require_velocity(q, u);
-    require_output(q, out);
-    const double lambda = p.lambda_;
-    const double* f = q.data.data();
-    const double* v = u.data.data();
-    double* c = out.data();
-    with_spacing(q.dx, 1.0, [&](auto sp) {
-        for_each_periodic_vertex(q.nx, q.ny, [&](std::size_t k, std::size_t kip, std::size_t kim, std::size_t kjp,
-                                                 std::size_t kjm) {
-            corotation_point(gradient_at(v, kip, kim, kjp, kjm, sp.grad), lambda, f[2 * k], f[2 * k + 1], c[2 * k],
-                             c[2 * k + 1]);
-        });
-    });
+    velocity_term_into(q, u, p, out, [](auto&&... a) { corotation_point(a...); });
 }
 
 QField2D corotation_strain(const QField2D& q, const VelocityField2D& u, const ActiveNematicParams& p) {
