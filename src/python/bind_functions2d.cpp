@@ -44,29 +44,17 @@ PyObject* snap_list(const std::vector<SnapStats>& stats) {
     return to_list(stats, [](const SnapStats& s) { return wrap(s); });
 }
 
-PyObject* run_dry(PyObject*, PyObject* const* a, Py_ssize_t n, PyObject* kw) {
+// The dry and hydrodynamic runs share their signature and their results
+// (final Q, list of SnapStats); only the hydrodynamic one reads zeta_field.
+template <Lit Name, auto Run, bool UsesZetaField>
+PyObject* run_q_model(PyObject*, PyObject* const* a, Py_ssize_t n, PyObject* kw) {
     const QField2D* q;
     const ActiveNematicParams* p;
     std::uint64_t n_steps, snap_every;
-    if (!parse(sig("run_dry_active_nematic", {"q_init", "params", "n_steps", "snap_every"}), a, n, kw, q, p, n_steps,
-               snap_every))
+    if (!parse(sig(Name.s, {"q_init", "params", "n_steps", "snap_every"}), a, n, kw, q, p, n_steps, snap_every))
         return nullptr;
-    auto [qf, stats] = run_dry_active_nematic(*q, *p, n_steps, snap_every);
-    Ref qo = Ref::steal(wrap(std::move(qf)));
-    Ref so = Ref::steal(qo ? snap_list(stats) : nullptr);
-    if (!so) return nullptr;
-    return PyTuple_Pack(2, qo.get(), so.get());
-}
-
-PyObject* run_hydro(PyObject*, PyObject* const* a, Py_ssize_t n, PyObject* kw) {
-    const QField2D* q;
-    const ActiveNematicParams* p;
-    std::uint64_t n_steps, snap_every;
-    if (!parse(sig("run_active_nematic_hydro", {"q_init", "params", "n_steps", "snap_every"}), a, n, kw, q, p,
-               n_steps, snap_every))
-        return nullptr;
-    if (!zeta_fits(*p, *q)) return nullptr;
-    auto [qf, stats] = run_active_nematic_hydro(*q, *p, n_steps, snap_every);
+    if (UsesZetaField && !zeta_fits(*p, *q)) return nullptr;
+    auto [qf, stats] = Run(*q, *p, n_steps, snap_every);
     Ref qo = Ref::steal(wrap(std::move(qf)));
     Ref so = Ref::steal(qo ? snap_list(stats) : nullptr);
     if (!so) return nullptr;
@@ -122,11 +110,12 @@ PyObject* ch_step(PyObject*, PyObject* const* a, Py_ssize_t n, PyObject* kw) {
 }
 
 PyMethodDef functions[] = {
-    method<run_dry>("run_dry_active_nematic",
+    method<run_q_model<"run_dry_active_nematic", &run_dry_active_nematic, false>>(
+        "run_dry_active_nematic",
                     "run_dry_active_nematic(q_init, params, n_steps, snap_every)\n--\n\n"
                     "Run the dry active nematic simulation.\n\n"
                     "Returns (QField2D, list[SnapStats])."),
-    method<run_hydro>(
+    method<run_q_model<"run_active_nematic_hydro", &run_active_nematic_hydro, true>>(
         "run_active_nematic_hydro",
         "run_active_nematic_hydro(q_init, params, n_steps, snap_every)\n--\n\n"
         "Run the active nematic model with full hydrodynamic flow coupling (spectral Stokes).\n\n"
